@@ -1,0 +1,58 @@
+// The operating-system services the library needs, as plain functions.
+// One back end per folder beside this header implements them: win32/ makes
+// the real Kernel32, User32 and WinINet calls; fake/ is a scriptable double
+// for native unit tests. The signatures mirror the Win32 calls closely so
+// that the core decides every argument and a double can check it.
+#pragma once
+
+#include <cstdint>
+
+namespace Platform {
+
+using Handle = void*;  // kernel object or WinINet handle; null means none
+
+enum class WaitResult { Signalled, TimedOut, Failed };
+constexpr std::uint32_t WaitForever = 0xFFFFFFFFu;
+
+// Worker: runs entry(arg) once on a thread of its own. The handle becomes
+// signalled only after entry has returned and no code of the library runs
+// on that thread any more, so it may be awaited while the library unloads.
+using WorkerEntry = std::uint32_t (*)(void* arg);
+Handle StartWorker(WorkerEntry entry, void* arg);
+
+// Unnamed auto-reset event, created non-signalled.
+Handle CreateStopEvent();
+bool SignalEvent(Handle event);
+
+WaitResult Wait(Handle handle, std::uint32_t timeoutMs);
+void CloseHandle(Handle handle);
+
+// Modal message box without owner window; returns once it is dismissed.
+void ShowMessageBox(const char* text, const char* caption, std::uint32_t style);
+
+// WinINet, synchronous.
+std::uint32_t InternetAttemptConnect(std::uint32_t reserved);
+Handle InternetOpen(const char* agent, std::uint32_t accessType, const char* proxy,
+                    const char* proxyBypass, std::uint32_t flags);
+bool InternetSetTimeout(Handle internet, std::uint32_t option, std::uint32_t milliseconds);
+Handle InternetConnect(Handle internet, const char* server, std::uint16_t port,
+                       const char* user, const char* password, std::uint32_t service,
+                       std::uint32_t flags, std::uintptr_t context);
+Handle HttpOpenRequest(Handle connection, const char* verb, const char* object,
+                       const char* version, const char* referrer, const char** acceptTypes,
+                       std::uint32_t flags, std::uintptr_t context);
+bool HttpSendRequest(Handle request, const char* headers, std::uint32_t headersLength,
+                     const void* optional, std::uint32_t optionalLength);
+bool InternetReadFile(Handle request, void* buffer, std::uint32_t toRead, std::uint32_t* read);
+bool InternetCloseHandle(Handle internet);
+std::uint32_t GetLastError();
+
+// Code-page conversion, with the argument meanings of MultiByteToWideChar and
+// WideCharToMultiByte; UTF-16 units are char16_t on every platform.
+int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* in, int inLength,
+                        char16_t* out, int outLength);
+int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* in,
+                        int inLength, char* out, int outLength, const char* defaultChar,
+                        int* usedDefaultChar);
+
+}  // namespace Platform

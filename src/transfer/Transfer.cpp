@@ -1,0 +1,57 @@
+#include "transfer/Transfer.h"
+
+#include "http/Worker.h"
+#include "transfer/Messages.h"
+#include "transfer/SplitUrl.h"
+
+namespace {
+
+bool StillRunning(Platform::Handle worker) {
+    return worker != nullptr && Platform::Wait(worker, 0) == Platform::WaitResult::TimedOut;
+}
+
+void CloseIfPresent(Platform::Handle& handle) {
+    if (handle == nullptr) return;
+    Platform::CloseHandle(handle);
+    handle = nullptr;
+}
+
+}  // namespace
+
+bool WorkerRunning(TransferState& state) { return StillRunning(state.WorkerThread); }
+
+void FinishTransfer(TransferState& state) {
+    if (StillRunning(state.WorkerThread)) {
+        if (state.StopEvent != nullptr) Platform::SignalEvent(state.StopEvent);
+        Platform::Wait(state.WorkerThread, Platform::WaitForever);
+    }
+    ReportPendingError(state);
+    CloseIfPresent(state.WorkerThread);
+    CloseIfPresent(state.StopEvent);
+}
+
+bool StartTransfer(TransferState& state, const char* url, const char* verb,
+                   std::string postData) {
+    FinishTransfer(state);
+
+    UrlParts parts = SplitUrl(std::string(url));
+    state.Host = std::move(parts.Host);
+    state.Path = std::move(parts.Path);
+    state.ServerName = std::move(parts.ServerName);
+    state.Port = parts.Port;
+    state.Secure = parts.Secure;
+    state.PostData = std::move(postData);
+    state.Verb = verb;
+
+    state.StopEvent = Platform::CreateStopEvent();
+    if (state.StopEvent == nullptr) {
+        ShowMessage(EventCreationFailedText);
+        return false;
+    }
+    state.WorkerThread = Platform::StartWorker(WorkerMain, &state);
+    if (state.WorkerThread == nullptr) {
+        ShowMessage(ThreadCreationFailedText);
+        return false;
+    }
+    return true;
+}
