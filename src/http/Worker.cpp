@@ -1,7 +1,6 @@
 #include "http/Worker.h"
 
 #include <memory>
-#include <new>
 
 #include "http/FormatText.h"
 #include "http/InternetHandle.h"
@@ -42,12 +41,7 @@ bool StopRequested(const TransferState& state) {
 // Appends one read's bytes; false when Body cannot grow.
 bool AppendToBody(TransferState& state, const char* bytes, std::uint32_t count) {
     std::lock_guard<std::mutex> guard(state.Lock);
-    try {
-        state.Body.append(bytes, count);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    return state.Body.Append(bytes, count);
 }
 
 }  // namespace
@@ -105,7 +99,7 @@ bool RunRequest(TransferState& state) {
     std::unique_ptr<char[]> readBuffer(new char[ReadBufferSize]());
     {
         std::lock_guard<std::mutex> guard(state.Lock);
-        state.Body.clear();
+        state.Body.Clear();
     }
     for (;;) {
         if (StopRequested(state)) {

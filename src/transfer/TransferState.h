@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "transfer/BodyBuffer.h"
 
 struct TransferState {
     Platform::Handle WorkerThread = nullptr;  // awaitable end of the worker, or none
@@ -23,7 +24,7 @@ struct TransferState {
     // Filled by the worker. Lock guards their growth against GetReadSize,
     // the one reader that does not wait for the worker to end. It is never
     // held across a WinINet call or a message box.
-    std::string Body;
+    BodyBuffer Body;
     std::string ErrorText;
     std::mutex Lock;
 };

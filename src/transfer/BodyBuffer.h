@@ -1,0 +1,32 @@
+// The response body: bytes that grow by appending, always followed by a NUL
+// so that the whole body can be handed out as text without a copy.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class BodyBuffer {
+public:
+    BodyBuffer() = default;
+    ~BodyBuffer();
+    BodyBuffer(const BodyBuffer&) = delete;
+    BodyBuffer& operator=(const BodyBuffer&) = delete;
+
+    // Appends count bytes; false (and the body unchanged) when memory runs out.
+    bool Append(const char* bytes, std::size_t count) noexcept;
+    // Empties the body and keeps its storage for reuse.
+    void Clear() noexcept { size_ = 0; if (data_ != nullptr) data_[0] = '\0'; }
+
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    // The bytes followed by a NUL; "" when empty.
+    const char* c_str() const noexcept { return data_ != nullptr ? data_ : ""; }
+    std::string ToString() const { return std::string(c_str(), size_); }
+
+private:
+    bool Reserve(std::size_t needed) noexcept;
+
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;  // bytes for the body, not counting the NUL
+};
