@@ -5,6 +5,7 @@
 #   native   the core on Linux with the fake platform and unit tests
 #   asan     native, with AddressSanitizer and UndefinedBehaviorSanitizer
 #   tsan     native, with ThreadSanitizer
+#   fuzz     native with clang: libFuzzer targets under ASan and UBSan
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 flavour=$1
@@ -14,6 +15,8 @@ case "$flavour" in
   native) args=(-DCMAKE_BUILD_TYPE=Debug) ;;
   asan)   args=(-DCMAKE_BUILD_TYPE=Debug -DQUILLBARROW_SANITIZE=address,undefined) ;;
   tsan)   args=(-DCMAKE_BUILD_TYPE=Debug -DQUILLBARROW_SANITIZE=thread) ;;
+  fuzz)   args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug
+                -DQUILLBARROW_SANITIZE=address,undefined -DQUILLBARROW_FUZZ=ON) ;;
   *) echo "build.sh: unknown flavour '$flavour'" >&2; exit 2 ;;
 esac
 cmake -S "$root" -B "$root/build/$flavour" "${args[@]}" >/dev/null

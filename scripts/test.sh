@@ -37,6 +37,11 @@ for flavour in native asan tsan; do
   build_or_note "$flavour" && ctest_in "$flavour" ctest --test-dir "build/$flavour" --output-on-failure
 done
 
+# Fuzzing: each libFuzzer target for a bounded time (QUILLBARROW_FUZZ_SECONDS).
+if build_or_note fuzz; then
+  ctest_in fuzz ctest --test-dir build/fuzz --output-on-failure -R '^fuzz_'
+fi
+
 run_wine_suite() {
   local flavour=$1 arch=$2
   export WINEPREFIX="$root/build/wineprefix-$arch"
