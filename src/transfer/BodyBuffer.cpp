@@ -20,11 +20,9 @@ bool BodyBuffer::Reserve(std::size_t needed) noexcept {
     while (capacity < needed) {
         capacity = capacity > limit - capacity / 2 ? limit : capacity + capacity / 2;
     }
+    // When that fails the body stops growing, rather than squeezing the
+    // last free memory out of the host's process in small steps.
     char* grown = static_cast<char*>(std::realloc(data_, capacity + 1));
-    if (grown == nullptr && capacity > needed) {
-        capacity = needed;  // no room for the spare part: try the bare size
-        grown = static_cast<char*>(std::realloc(data_, capacity + 1));
-    }
     if (grown == nullptr) return false;
     data_ = grown;
     capacity_ = capacity;

@@ -291,7 +291,11 @@ bool InternetReadFile(Handle request, void* buffer, std::uint32_t toRead, std::u
         world.GateChanged.wait(lock, [&world] { return world.Released; });
     }
     *read = 0;
-    if (index >= world.Plan.Reads.size()) return true;
+    if (world.Plan.Reads.empty()) return true;
+    if (index >= world.Plan.Reads.size()) {
+        if (!world.Plan.RepeatLastRead) return true;
+        index = world.Plan.Reads.size() - 1;
+    }
     const Read& step = world.Plan.Reads[index];
     if (step.Fails) return false;
     std::size_t count = step.Bytes.size() < toRead ? step.Bytes.size() : toRead;

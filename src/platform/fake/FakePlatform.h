@@ -23,6 +23,7 @@ struct Script {
     bool SendFails = false;
     std::uint32_t LastError = 0;  // what GetLastError answers after a failure
     std::vector<Read> Reads;      // one per InternetReadFile; then 0 bytes
+    bool RepeatLastRead = false;  // an endless body: the last read comes again and again
     bool CreateEventFails = false;
     bool StartWorkerFails = false;
     int FailingConversionCall = 0;  // 1..4: that conversion call fails
