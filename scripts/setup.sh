@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev googletest
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          wine wine64 xvfb xauth python3 openssl clang libclang-rt-14-dev)
+          wine wine64 xvfb xauth python3 openssl clang libclang-rt-14-dev
+          libcurl4-openssl-dev)
 # wine32 runs 32-bit Windows programs; it only works where the kernel can
 # execute 32-bit x86 programs, but it is harmless elsewhere.
 i386_packages=(wine32:i386)
