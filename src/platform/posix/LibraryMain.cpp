@@ -1,7 +1,10 @@
 // Load and unload of libquillbarrow.so.
 //
 // The constructor sets up libcurl, the message descriptor and the state,
-// and registers OnProcessExit with atexit. The destructor runs both when the
+// and registers OnProcessExit as an exit handler of this library
+// (__cxa_atexit with its DSO handle, as atexit would; some sanitizer
+// runtimes register a plain atexit for the whole process instead, which
+// would call into the library after dlclose). The destructor runs both when the
 // host calls dlclose and when the process exits; the two are told apart by
 // the order glibc runs them in:
 //   exit():  atexit handlers first (OnProcessExit, then later the ELF
@@ -20,10 +23,14 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 
 #include "platform/posix/BackEnd.h"
 #include "transfer/Library.h"
+
+extern "C" {
+extern void* __dso_handle;
+int __cxa_atexit(void (*function)(void*), void* argument, void* dso);
+}
 
 namespace {
 
@@ -32,7 +39,7 @@ constexpr std::chrono::seconds ExitWaitLimit{10};
 std::atomic<bool> ProcessExiting{false};
 std::atomic<bool> Unloaded{false};
 
-void OnProcessExit() {
+void OnProcessExit(void*) {
     if (Unloaded) return;  // run by dlclose after the destructor: nothing to do
     ProcessExiting = true;
     PosixBackEnd::AbortTransfers();
@@ -43,7 +50,7 @@ __attribute__((constructor)) void LoadQuillbarrow() {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     PosixBackEnd::ConfigureMessages();
     LoadLibraryState();
-    std::atexit(OnProcessExit);
+    __cxa_atexit(OnProcessExit, nullptr, &__dso_handle);
 }
 
 __attribute__((destructor)) void UnloadQuillbarrow() {
