@@ -1,0 +1,54 @@
+// The real Quillbarrow.dll, loaded with LoadLibraryA from beside the test
+// executable, its seven exports resolved by name.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "HostString.h"
+
+class QuillbarrowDll {
+public:
+    using GetFunction = bool(__cdecl*)(HostString* url);
+    using PostFunction = bool(__cdecl*)(HostString* url, HostString* data);
+    using IsRunFunction = bool(__cdecl*)();
+    using StopFunction = void(__cdecl*)();
+    using GetReadSizeFunction = std::uint32_t(__cdecl*)();
+    using ReadFunction = bool(__cdecl*)(HostString* target);
+
+    // Loads the library; failure() says what went wrong if loaded() is false.
+    QuillbarrowDll();
+    ~QuillbarrowDll();
+    QuillbarrowDll(const QuillbarrowDll&) = delete;
+    QuillbarrowDll& operator=(const QuillbarrowDll&) = delete;
+
+    bool loaded() const { return module_ != nullptr; }
+    const std::string& failure() const { return failure_; }
+    // Frees the library now (its unload shows any pending report).
+    void Unload();
+    // The names in the module's export directory, in its order.
+    std::vector<std::string> ExportedNames() const;
+    // Entries of the export address table, named or not.
+    std::size_t ExportedFunctionCount() const;
+
+    GetFunction Get = nullptr;
+    PostFunction Post = nullptr;
+    IsRunFunction IsRun = nullptr;
+    StopFunction Stop = nullptr;
+    GetReadSizeFunction GetReadSize = nullptr;
+    ReadFunction ReadString = nullptr;
+    ReadFunction ReadStringUTF8ToSJIS = nullptr;
+
+private:
+    template <typename Function>
+    bool Resolve(Function& function, const char* name);
+
+    HMODULE module_ = nullptr;
+    std::string failure_;
+};
+
+// The full path of Quillbarrow.dll beside the running executable.
+std::string LibraryPathBesideExecutable();
