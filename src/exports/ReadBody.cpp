@@ -5,6 +5,8 @@
 bool ReadBody(TransferState& state, HostString& target, BodyConversion conversion) {
     if (WorkerRunning(state)) return false;
     FinishTransfer(state);
+    // The report's message box may have let the host start a transfer.
+    if (state.WorkerThread != nullptr) return false;
     if (state.Body.empty()) {
         target.SetText("");
         return true;

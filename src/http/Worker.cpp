@@ -59,9 +59,6 @@ bool RunRequest(TransferState& state) {
         AppendError(state, FormatText("InternetOpen error %d\n", static_cast<int>(error)));
         return false;
     }
-    Platform::InternetSetTimeout(internet.get(), OptionConnectTimeout, ConnectTimeoutMs);
-    Platform::InternetSetTimeout(internet.get(), OptionSendTimeout, SendTimeoutMs);
-    Platform::InternetSetTimeout(internet.get(), OptionReceiveTimeout, ReceiveTimeoutMs);
 
     if (HasInvalidHostByte(state.Host)) {
         AppendError(state, FormatText("InternetConnect error %d\n", static_cast<int>(ErrorInvalidUrl)));
@@ -84,6 +81,12 @@ bool RunRequest(TransferState& state) {
         AppendError(state, FormatText("HttpOpenRequest error %d\n", static_cast<int>(error)));
         return false;
     }
+
+    // Set on the request itself: Wine's WinINet does not pass the send and
+    // receive limits down from the internet handle as Windows does.
+    Platform::InternetSetTimeout(request.get(), OptionConnectTimeout, ConnectTimeoutMs);
+    Platform::InternetSetTimeout(request.get(), OptionSendTimeout, SendTimeoutMs);
+    Platform::InternetSetTimeout(request.get(), OptionReceiveTimeout, ReceiveTimeoutMs);
 
     bool isPost = state.Verb == "POST";
     const char* headers = isPost ? PostHeader : nullptr;

@@ -20,7 +20,7 @@ void UnloadLibraryState(bool processExit) {
     // At process exit a worker may have been cut off inside any call, with
     // Body half-grown or Lock held: the state is left to the process's end.
     if (processExit) return;
-    FinishTransfer(*TheState);
+    FinishAllTransfers(*TheState);
     delete TheState;
     TheState = nullptr;
 }

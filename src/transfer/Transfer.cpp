@@ -1,5 +1,7 @@
 #include "transfer/Transfer.h"
 
+#include <utility>
+
 #include "http/Worker.h"
 #include "transfer/Messages.h"
 #include "transfer/SplitUrl.h"
@@ -25,14 +27,25 @@ void FinishTransfer(TransferState& state) {
         if (state.StopEvent != nullptr) Platform::SignalEvent(state.StopEvent);
         Platform::Wait(state.WorkerThread, Platform::WaitForever);
     }
+    // The handles leave the state before the report: its message box runs a
+    // message loop, and a host that starts a transfer from there must find
+    // the state idle and keep the transfer it started.
+    Platform::Handle worker = std::exchange(state.WorkerThread, nullptr);
+    Platform::Handle stop = std::exchange(state.StopEvent, nullptr);
     ReportPendingError(state);
-    CloseIfPresent(state.WorkerThread);
-    CloseIfPresent(state.StopEvent);
+    CloseIfPresent(worker);
+    CloseIfPresent(stop);
+}
+
+void FinishAllTransfers(TransferState& state) {
+    do {
+        FinishTransfer(state);
+    } while (state.WorkerThread != nullptr || state.StopEvent != nullptr);
 }
 
 bool StartTransfer(TransferState& state, const char* url, const char* verb,
                    std::string postData) {
-    FinishTransfer(state);
+    FinishAllTransfers(state);
 
     UrlParts parts = SplitUrl(std::string(url));
     state.Host = std::move(parts.Host);

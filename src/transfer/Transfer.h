@@ -14,5 +14,9 @@ bool StartTransfer(TransferState& state, const char* url, const char* verb,
 // transfer's handles. Body is left as it is.
 void FinishTransfer(TransferState& state);
 
+// Finishes transfers until the state is idle: a message box shown while
+// finishing may have let the host start another one.
+void FinishAllTransfers(TransferState& state);
+
 // True while the worker has not ended. Never waits.
 bool WorkerRunning(TransferState& state);

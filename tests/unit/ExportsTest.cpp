@@ -91,7 +91,7 @@ TEST_F(ExportsTest, NullObjectsAreRefusedAndNullTextIsEmpty) {
     TestHostString nullUrl("", true);
     ASSERT_TRUE(Get(&nullUrl));
     AwaitEnd();
-    EXPECT_EQ(Fake::Calls()[5], "InternetConnectA(internet, \"\", 80, null, null, 3, 0, 0)");
+    EXPECT_EQ(Fake::Calls()[2], "InternetConnectA(internet, \"\", 80, null, null, 3, 0, 0)");
     TestHostString nullData("", true);
     ASSERT_TRUE(Post(&url, &nullData));
     AwaitEnd();

@@ -124,3 +124,56 @@ TEST_F(TransferTest, StartingAgainFinishesTheRunningTransferFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// A message box runs a message loop: the host may start a transfer from a
+// timer or window procedure while the report of the previous one is open.
+class ReentryTest : public TransferTest {};
+
+TEST_F(ReentryTest, ATransferStartedWhileAReportIsOpenIsKeptByFinish) {
+    Fake::Current().SendFails = true;
+    ASSERT_TRUE(StartTransfer(state, "http://first/x", "GET", ""));
+    while (WorkerRunning(state)) std::this_thread::yield();
+
+    bool nestedStarted = false;
+    Fake::OnMessage([&](const std::string&) {
+        Fake::OnMessage(nullptr);
+        Fake::Current().SendFails = false;
+        nestedStarted = StartTransfer(state, "http://nested/y", "GET", "");
+    });
+    FinishTransfer(state);
+    ASSERT_TRUE(nestedStarted);
+    // The nested transfer's handles are still the state's, and it runs on.
+    EXPECT_NE(state.WorkerThread, nullptr);
+    EXPECT_NE(state.StopEvent, nullptr);
+    EXPECT_EQ(state.Host, "nested");
+    while (WorkerRunning(state)) std::this_thread::yield();
+    FinishTransfer(state);
+    EXPECT_EQ(Fake::Messages().size(), 1u);
+}
+
+TEST_F(ReentryTest, AStartFinishesATransferStartedDuringItsOwnReport) {
+    Fake::Current().SendFails = true;
+    ASSERT_TRUE(StartTransfer(state, "http://first/x", "GET", ""));
+    while (WorkerRunning(state)) std::this_thread::yield();
+
+    Fake::OnMessage([&](const std::string&) {
+        Fake::OnMessage(nullptr);
+        Fake::Current().SendFails = false;
+        Fake::Current().Reads = {{"nested body", false}};
+        Fake::HoldRead(0);
+        Fake::ReleaseWhenSignalled();
+        EXPECT_TRUE(StartTransfer(state, "http://nested/y", "GET", ""));
+    });
+    // The outer start must not rewrite the request fields under the nested
+    // worker: it finishes that one too before it fills them.
+    ASSERT_TRUE(StartTransfer(state, "http://outer/z", "GET", ""));
+    EXPECT_EQ(state.Host, "outer");
+    while (WorkerRunning(state)) std::this_thread::yield();
+    FinishTransfer(state);
+    EXPECT_EQ(Fake::Messages(), (std::vector<std::string>{"Quillbarrow error\nHttpSendRequest error 0\n",
+                                                          "Quillbarrow error\nEventStop\n"}));
+}
+
+}  // namespace

@@ -12,9 +12,12 @@ using Calls = std::vector<std::string>;
 const Calls OpenAndConnect = {
     "InternetAttemptConnect(0)",
     "InternetOpenA(\"Ferrywright\", 0, null, null, 0)",
-    "InternetSetOptionA(internet, 2, 60000)",
-    "InternetSetOptionA(internet, 5, 30000)",
-    "InternetSetOptionA(internet, 6, 30000)",
+};
+
+const Calls TimeOuts = {
+    "InternetSetOptionA(request, 2, 60000)",
+    "InternetSetOptionA(request, 5, 30000)",
+    "InternetSetOptionA(request, 6, 30000)",
 };
 
 Calls Concat(Calls head, const Calls& tail) {
@@ -37,9 +40,10 @@ TEST_F(WorkerTest, GetMakesTheExactCallsAndCollectsTheBody) {
 
     EXPECT_TRUE(RunRequest(state));
 
-    EXPECT_EQ(Fake::Calls(), Concat(Concat(OpenAndConnect, {
+    EXPECT_EQ(Fake::Calls(), Concat(Concat(Concat(Concat(OpenAndConnect, {
         "InternetConnectA(internet, \"example.com\", 80, null, null, 3, 0, 0)",
         "HttpOpenRequestA(connection, \"GET\", \"dir/page?q=1\", null, \"example.com\", null, 0x80000000, 0)",
+        }), TimeOuts), {
         "HttpSendRequestA(request, null, 0, null, 0)",
         "InternetReadFile(request, 4096)",
         "InternetReadFile(request, 4096)",
@@ -75,15 +79,15 @@ TEST_F(WorkerTest, OnlyTheExactVerbPostGetsTheHeader) {
 TEST_F(WorkerTest, HttpsUsesTlsOnPort443AndAnExplicitPortIsHonoured) {
     Prepare(state, "https://secure.example/x");
     EXPECT_TRUE(RunRequest(state));
-    EXPECT_EQ(Fake::Calls()[5], "InternetConnectA(internet, \"secure.example\", 443, null, null, 3, 0, 0)");
-    EXPECT_EQ(Fake::Calls()[6],
+    EXPECT_EQ(Fake::Calls()[2], "InternetConnectA(internet, \"secure.example\", 443, null, null, 3, 0, 0)");
+    EXPECT_EQ(Fake::Calls()[3],
               "HttpOpenRequestA(connection, \"GET\", \"x\", null, \"secure.example\", null, 0x80800000, 0)");
 
     Fake::Reset();
     Prepare(state, "http://127.0.0.1:8080/");
     EXPECT_TRUE(RunRequest(state));
-    EXPECT_EQ(Fake::Calls()[5], "InternetConnectA(internet, \"127.0.0.1\", 8080, null, null, 3, 0, 0)");
-    EXPECT_EQ(Fake::Calls()[6],
+    EXPECT_EQ(Fake::Calls()[2], "InternetConnectA(internet, \"127.0.0.1\", 8080, null, null, 3, 0, 0)");
+    EXPECT_EQ(Fake::Calls()[3],
               "HttpOpenRequestA(connection, \"GET\", \"\", null, \"127.0.0.1:8080\", null, 0x80000000, 0)");
 }
 
