@@ -35,6 +35,11 @@ public:
     CurlRequest(const CurlRequest&) = delete;
     CurlRequest& operator=(const CurlRequest&) = delete;
 
+    // Time-outs set on the request after it was opened; they take effect
+    // when it is sent.
+    void SetConnectTimeout(long milliseconds) { settings_.ConnectTimeoutMs = milliseconds; }
+    void SetLowSpeedSeconds(long seconds) { settings_.LowSpeedSeconds = seconds; }
+
     // Sends the request and waits for the response headers. headers holds
     // CRLF-separated lines (length -1: up to its NUL); body is sent as is.
     bool Send(const char* headers, std::uint32_t headersLength, const void* body,

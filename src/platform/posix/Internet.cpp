@@ -43,6 +43,8 @@ struct Request final : InternetObject {
     explicit Request(CurlRequest* transfer) : Transfer(transfer) {}
     ~Request() override { delete Transfer; }
     CurlRequest* Transfer;
+    long SendTimeoutMs = 0;
+    long ReceiveTimeoutMs = 0;
 };
 
 template <typename Object>
@@ -57,10 +59,29 @@ Platform::Handle Fail(std::uint32_t error) {
 
 // libcurl's low-speed limit stands for WinINet's send and receive
 // time-outs: a transfer that moves no byte for that long fails (12002).
-long LowSpeedSeconds(const Session& session) {
-    long ms = session.SendTimeoutMs > session.ReceiveTimeoutMs ? session.SendTimeoutMs
-                                                               : session.ReceiveTimeoutMs;
+long LowSpeedSeconds(long sendMs, long receiveMs) {
+    long ms = sendMs > receiveMs ? sendMs : receiveMs;
     return ms <= 0 ? 0 : (ms + 999) / 1000;
+}
+
+// A request takes time-outs of its own, as WinINet's request handles do.
+bool SetRequestTimeout(Request& request, std::uint32_t option, long value) {
+    switch (option) {
+    case OptionConnectTimeout:
+        request.Transfer->SetConnectTimeout(value);
+        return true;
+    case OptionSendTimeout:
+        request.SendTimeoutMs = value;
+        break;
+    case OptionReceiveTimeout:
+        request.ReceiveTimeoutMs = value;
+        break;
+    default:
+        LastError = PosixBackEnd::ErrorInternetInvalidOption;
+        return false;
+    }
+    request.Transfer->SetLowSpeedSeconds(LowSpeedSeconds(request.SendTimeoutMs, request.ReceiveTimeoutMs));
+    return true;
 }
 
 }  // namespace
@@ -90,12 +111,15 @@ Handle InternetOpen(const char* agent, std::uint32_t, const char*, const char*, 
 }
 
 bool InternetSetTimeout(Handle internet, std::uint32_t option, std::uint32_t milliseconds) {
+    long value = static_cast<long>(milliseconds);
+    if (Request* request = internet != nullptr ? As<Request>(internet) : nullptr) {
+        return SetRequestTimeout(*request, option, value);
+    }
     Session* session = internet != nullptr ? As<Session>(internet) : nullptr;
     if (session == nullptr) {
         LastError = PosixBackEnd::ErrorInvalidHandle;
         return false;
     }
-    long value = static_cast<long>(milliseconds);
     switch (option) {
     case OptionConnectTimeout:
         session->ConnectTimeoutMs = value;
@@ -145,7 +169,7 @@ Handle HttpOpenRequest(Handle connection, const char* verb, const char* object, 
     }
     settings.Port = parent->Port;
     settings.ConnectTimeoutMs = parent->Settings.ConnectTimeoutMs;
-    settings.LowSpeedSeconds = LowSpeedSeconds(parent->Settings);
+    settings.LowSpeedSeconds = LowSpeedSeconds(parent->Settings.SendTimeoutMs, parent->Settings.ReceiveTimeoutMs);
     settings.Secure = (flags & FlagSecure) != 0;
     settings.Reload = (flags & FlagReload) != 0;
 
