@@ -123,6 +123,12 @@ int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char*
 int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* in,
                         int inLength, char* out, int outLength, const char* defaultChar,
                         int* usedDefaultChar) {
+    // Where the ANSI code page is UTF-8 every character has its bytes, and
+    // Windows refuses a default character for that code page outright.
+    if (codePage == CP_ACP && ::GetACP() == CP_UTF8) {
+        defaultChar = nullptr;
+        usedDefaultChar = nullptr;
+    }
     return ::WideCharToMultiByte(codePage, flags, reinterpret_cast<const wchar_t*>(in), inLength,
                                  out, outLength, defaultChar, usedDefaultChar);
 }
