@@ -53,7 +53,8 @@ std::uint32_t GetReadSize() {
     try {
         TransferState& state = LibraryState();
         ReportPendingError(state);
-        std::lock_guard<std::mutex> guard(state.Lock);
+        // The count is published after its bytes: no lock, so this never
+        // waits for a read or a growth of the body under way.
         return static_cast<std::uint32_t>(state.Body.size());
     } catch (...) {
         return 0;

@@ -38,11 +38,6 @@ bool StopRequested(const TransferState& state) {
            Platform::Wait(state.StopEvent, 0) == Platform::WaitResult::Signalled;
 }
 
-// Appends one read's bytes; false when Body cannot grow.
-bool AppendToBody(TransferState& state, const char* bytes, std::uint32_t count) {
-    std::lock_guard<std::mutex> guard(state.Lock);
-    return state.Body.Append(bytes, count);
-}
 
 }  // namespace
 
@@ -100,10 +95,9 @@ bool RunRequest(TransferState& state) {
     }
 
     std::unique_ptr<char[]> readBuffer(new char[ReadBufferSize]());
-    {
-        std::lock_guard<std::mutex> guard(state.Lock);
-        state.Body.Clear();
-    }
+    // Body's count may be read at any time; everything else of it is this
+    // thread's alone until the worker ends, so no lock is taken for it.
+    state.Body.Clear();
     for (;;) {
         if (StopRequested(state)) {
             AppendError(state, "EventStop\n");
@@ -114,7 +108,7 @@ bool RunRequest(TransferState& state) {
             read == 0) {
             break;
         }
-        if (!AppendToBody(state, readBuffer.get(), read)) {
+        if (!state.Body.Append(readBuffer.get(), read)) {
             AppendError(state, FormatText("InternetReadFile error %d\n",
                                           static_cast<int>(ErrorNotEnoughMemory)));
             return false;

@@ -21,9 +21,10 @@ struct TransferState {
     std::uint16_t Port = 80;
     bool Secure = false;     // "https://": TLS on port 443 unless a port is given
 
-    // Filled by the worker. Lock guards their growth against GetReadSize,
-    // the one reader that does not wait for the worker to end. It is never
-    // held across a WinINet call or a message box.
+    // Filled by the worker. GetReadSize, the one reader that does not wait
+    // for the worker to end, reads Body's count (safe at any time) and takes
+    // ErrorText under Lock, which is never held across a WinINet call or a
+    // message box.
     BodyBuffer Body;
     std::string ErrorText;
     std::mutex Lock;
