@@ -1,6 +1,7 @@
 #include "MessageBoxCatcher.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -67,9 +68,11 @@ void MessageBoxCatcher::HoldOpenUntil(std::function<bool()> release,
 }
 
 LRESULT CALLBACK MessageBoxCatcher::HookProc(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && Current != nullptr) {
+    if (Current != nullptr) {
         HWND window = reinterpret_cast<HWND>(wParam);
-        if (IsDialogBox(window)) Current->Catch(window, true);
+        if (code == HCBT_ACTIVATE && IsDialogBox(window)) Current->Catch(window, true);
+        // A later box may get the same handle value.
+        if (code == HCBT_DESTROYWND) Current->Forget(window);
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -104,6 +107,11 @@ void MessageBoxCatcher::Catch(HWND box, bool onHostThread) {
     }
 }
 
+void MessageBoxCatcher::Forget(HWND window) {
+    std::lock_guard<std::mutex> guard(lock_);
+    seen_.erase(window);
+}
+
 void CALLBACK MessageBoxCatcher::HoldTimer(HWND box, UINT, UINT_PTR id, DWORD) {
     MessageBoxCatcher* catcher = Current;
     bool release = true;
@@ -135,6 +143,13 @@ BOOL CALLBACK MessageBoxCatcher::CloseForeignBox(HWND window, LPARAM catcher) {
 
 void MessageBoxCatcher::Watch() {
     while (!stopping_) {
+        {
+            // Boxes of other threads are destroyed unseen by the hook.
+            std::lock_guard<std::mutex> guard(lock_);
+            for (auto at = seen_.begin(); at != seen_.end();) {
+                at = ::IsWindow(*at) ? std::next(at) : seen_.erase(at);
+            }
+        }
         ::EnumWindows(CloseForeignBox, reinterpret_cast<LPARAM>(this));
         std::this_thread::sleep_for(WatchSlice);
     }

@@ -48,6 +48,7 @@ private:
     static void CALLBACK HoldTimer(HWND box, UINT message, UINT_PTR id, DWORD time);
     static BOOL CALLBACK CloseForeignBox(HWND window, LPARAM catcher);
     void Catch(HWND box, bool onHostThread);
+    void Forget(HWND window);
     void Watch();
 
     DWORD hostThread_;
