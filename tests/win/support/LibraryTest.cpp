@@ -20,6 +20,10 @@ void LibraryTest::SetUp() {
 }
 
 void LibraryTest::TearDown() {
+    // What a test gave the catcher refers to its own locals, gone by now;
+    // the unload may still show a box.
+    catcher.OnShown(nullptr);
+    catcher.HoldOpenUntil(nullptr, std::chrono::milliseconds(0));
     if (dll) dll->Unload();
     for (const ShownBox& box : catcher.Boxes()) {
         EXPECT_EQ(box.caption, "Quillbarrow") << "box text: " << box.text;
