@@ -76,9 +76,9 @@ TEST_P(WorkerError, LeavesTheBodyOfThePreviousTransfer) {
     ASSERT_TRUE(Get(GetParam().url(server)));
     ExpectIsRunToReportOnce();
 
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{ErrorBoxText(GetParam().line)});
     EXPECT_EQ(dll->GetReadSize(), first.size());
     EXPECT_EQ(ReadText(), first);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{ErrorBoxText(GetParam().line)});
     EXPECT_EQ(server.ConnectionCount(), 1u);
 }
 
