@@ -2,8 +2,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <new>
-
 #include "platform/Platform.h"
 
 // wininet.h maps these names to their A or W forms; here they name the
@@ -21,6 +19,7 @@ struct WorkerStart {
     WorkerEntry Entry;
     void* Arg;
     HANDLE Done;
+    HANDLE Running;
 };
 
 // Runs on a thread-pool thread. The pool signals Done only after this
@@ -29,21 +28,29 @@ struct WorkerStart {
 // inside its process-detach notification, where a thread handle could not
 // be awaited (the exiting thread needs the loader lock).
 void CALLBACK RunWorker(PTP_CALLBACK_INSTANCE instance, void* context) {
-    WorkerStart start = *static_cast<WorkerStart*>(context);
-    delete static_cast<WorkerStart*>(context);
-    SetEventWhenCallbackReturns(instance, start.Done);
-    start.Entry(start.Arg);
+    auto* start = static_cast<WorkerStart*>(context);
+    WorkerEntry entry = start->Entry;
+    void* arg = start->Arg;
+    SetEventWhenCallbackReturns(instance, start->Done);
+    ::SetEvent(start->Running);
+    entry(arg);
 }
 
 }  // namespace
 
+// Returns once the callback runs. A pool thread that is still starting up
+// needs the loader lock for its thread-attach notifications, so an unload
+// right after a start could otherwise wait for a callback that cannot begin.
 Handle StartWorker(WorkerEntry entry, void* arg) {
     HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (done == nullptr) return nullptr;
-    auto* start = new (std::nothrow) WorkerStart{entry, arg, done};
-    if (start == nullptr || !::TrySubmitThreadpoolCallback(RunWorker, start, nullptr)) {
-        delete start;
-        ::CloseHandle(done);
+    HANDLE running = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    WorkerStart start{entry, arg, done, running};
+    bool started = done != nullptr && running != nullptr &&
+                   ::TrySubmitThreadpoolCallback(RunWorker, &start, nullptr);
+    if (started) ::WaitForSingleObject(running, INFINITE);
+    if (running != nullptr) ::CloseHandle(running);
+    if (!started) {
+        if (done != nullptr) ::CloseHandle(done);
         return nullptr;
     }
     return done;
