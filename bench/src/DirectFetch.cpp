@@ -61,9 +61,6 @@ void DirectFetch::Exchange() {
         failure_ = "InternetOpen";
         return;
     }
-    SetTimeout(internet.get(), INTERNET_OPTION_CONNECT_TIMEOUT, 60000);
-    SetTimeout(internet.get(), INTERNET_OPTION_SEND_TIMEOUT, 30000);
-    SetTimeout(internet.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, 30000);
     Handle connection(InternetConnectA(internet.get(), "127.0.0.1", port_, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
@@ -76,6 +73,10 @@ void DirectFetch::Exchange() {
         failure_ = "HttpOpenRequest";
         return;
     }
+    // The worker sets its three limits on the request handle.
+    SetTimeout(request.get(), INTERNET_OPTION_CONNECT_TIMEOUT, 60000);
+    SetTimeout(request.get(), INTERNET_OPTION_SEND_TIMEOUT, 30000);
+    SetTimeout(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, 30000);
     if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
         failure_ = "HttpSendRequest";
         return;
