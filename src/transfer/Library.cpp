@@ -15,12 +15,12 @@ TransferState& LibraryState() {
     return *TheState;
 }
 
-void UnloadLibraryState(bool processExit) {
+void UnloadLibraryState(bool processExit, bool reportPending) {
     if (TheState == nullptr) return;
     // At process exit a worker may have been cut off inside any call, with
     // Body half-grown or Lock held: the state is left to the process's end.
     if (processExit) return;
-    FinishAllTransfers(*TheState);
+    FinishAllTransfers(*TheState, reportPending ? PendingError::Show : PendingError::Drop);
     delete TheState;
     TheState = nullptr;
 }

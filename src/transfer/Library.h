@@ -7,8 +7,10 @@
 void LoadLibraryState();
 
 // Called when the library is unloaded. While the process goes on, a running
-// worker is stopped and awaited and a pending error is shown first; at
-// process exit the other threads are gone already, so nothing waits or shows.
-void UnloadLibraryState(bool processExit);
+// worker is stopped and awaited first, and a pending error is shown unless
+// reportPending is false (where a message box cannot be shown safely during
+// an unload); at process exit the other threads are gone already, so nothing
+// waits or shows.
+void UnloadLibraryState(bool processExit, bool reportPending = true);
 
 TransferState& LibraryState();

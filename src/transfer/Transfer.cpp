@@ -22,7 +22,7 @@ void CloseIfPresent(Platform::Handle& handle) {
 
 bool WorkerRunning(TransferState& state) { return StillRunning(state.WorkerThread); }
 
-void FinishTransfer(TransferState& state) {
+void FinishTransfer(TransferState& state, PendingError pending) {
     if (StillRunning(state.WorkerThread)) {
         if (state.StopEvent != nullptr) Platform::SignalEvent(state.StopEvent);
         Platform::Wait(state.WorkerThread, Platform::WaitForever);
@@ -32,14 +32,19 @@ void FinishTransfer(TransferState& state) {
     // the state idle and keep the transfer it started.
     Platform::Handle worker = std::exchange(state.WorkerThread, nullptr);
     Platform::Handle stop = std::exchange(state.StopEvent, nullptr);
-    ReportPendingError(state);
+    if (pending == PendingError::Show) {
+        ReportPendingError(state);
+    } else {
+        std::lock_guard<std::mutex> guard(state.Lock);
+        state.ErrorText.clear();
+    }
     CloseIfPresent(worker);
     CloseIfPresent(stop);
 }
 
-void FinishAllTransfers(TransferState& state) {
+void FinishAllTransfers(TransferState& state, PendingError pending) {
     do {
-        FinishTransfer(state);
+        FinishTransfer(state, pending);
     } while (state.WorkerThread != nullptr || state.StopEvent != nullptr);
 }
 

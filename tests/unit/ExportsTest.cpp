@@ -193,4 +193,18 @@ TEST_F(ExportsTest, UnloadStopsTheWorkerAndShowsItsReport) {
     EXPECT_EQ(GetReadSize(), 0u);
 }
 
+TEST_F(ExportsTest, AnUnloadThatMayNotShowStillStopsTheWorker) {
+    ReadsReturn({std::string(4096, 'x'), "rest"});
+    Fake::HoldRead(1);
+    TestHostString url("http://h/x");
+    ASSERT_TRUE(Get(&url));
+    Fake::WaitUntilHeld();
+    Fake::ReleaseWhenSignalled();
+    UnloadLibraryState(false, false);
+    EXPECT_TRUE(Fake::Messages().empty());
+    LoadLibraryState();
+    EXPECT_EQ(GetReadSize(), 0u);
+    EXPECT_TRUE(Fake::Messages().empty());
+}
+
 }  // namespace
