@@ -1,5 +1,5 @@
-// Stopping a transfer while it reads: by Stop, by a new transfer, by the
-// library's unload.
+// Stopping a transfer while it reads: by Stop or by a new transfer. (The
+// unload's stop is in UnloadTest.cpp.)
 #include <atomic>
 
 #include "FixtureServer.h"
@@ -119,15 +119,3 @@ INSTANTIATE_TEST_SUITE_P(Restart, StopByNewTransfer,
                          [](const ::testing::TestParamInfo<RestartCase>& info) {
                              return std::string(info.param.name);
                          });
-
-TEST_F(Stop, UnloadWhileReadingStopsAndReportsTheTransfer) {
-    FixtureServer server(EndlessReply(1));
-    ASSERT_TRUE(server.listening()) << server.failure();
-
-    ASSERT_TRUE(Get(server.Url("endless")));
-    ASSERT_TRUE(WaitForReadSize(Block));
-    dll->Unload();
-
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{StopBox});
-    EXPECT_TRUE(server.WaitForClientLeft(0));
-}
