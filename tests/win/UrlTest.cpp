@@ -39,19 +39,6 @@ INSTANTIATE_TEST_SUITE_P(Spellings, UrlScheme,
                              return std::string(info.param.name);
                          });
 
-TEST_F(Url, TheServerPartGoesIntoTheReferrerAsWritten) {
-    FixtureServer server(OkReply("named"));
-    ASSERT_TRUE(server.listening()) << server.failure();
-    // /etc/hosts resolves the name; its case is the URL's.
-    const std::string authority = "LocalHost:" + std::to_string(server.port());
-
-    ASSERT_TRUE(Get("http://" + authority + "/x"));
-    ASSERT_TRUE(WaitUntilIdle());
-
-    EXPECT_EQ(server.Request().Header("Referer"), authority);
-    EXPECT_EQ(ReadText(), "named");
-}
-
 TEST_F(Url, WithoutAPathRequestsTheRoot) {
     FixtureServer server(OkReply("root"));
     ASSERT_TRUE(server.listening()) << server.failure();
