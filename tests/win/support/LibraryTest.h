@@ -23,9 +23,9 @@ protected:
     static constexpr std::chrono::milliseconds DefaultWait{10000};
 
     void SetUp() override;
-    // Stops any transfer and unloads the library (boxes shown then are
-    // caught), then checks that every box of the test had the library's
-    // caption and came up on the host thread.
+    // Unloads the library (a box it shows then is caught), then checks that
+    // every box of the test had the library's caption and came up on the
+    // host thread.
     void TearDown() override;
 
     bool Get(const std::string& url);
