@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "Clock.h"
 #include "PrivateBytes.h"
 
 namespace {
@@ -20,13 +21,26 @@ CounterFacts ProbeCounters() {
                                                   PAGE_READWRITE));
     if (block == nullptr) return facts;
     facts.CommittedUntouchedMiB = Grown(PrivateBytesNow(), before);
+    double start = NowSeconds();
     for (std::size_t i = 0; i < ProbeBytes; i += 4096) block[i] = 1;
+    facts.FirstTouchUsPerPage = (NowSeconds() - start) * 1e6 / (ProbeBytes / 4096);
     std::size_t touched = PrivateBytesNow();
     facts.TouchedMiB = Grown(touched, before);
     VirtualFree(block, 0, MEM_RELEASE);
     facts.FreedMiB = Grown(PrivateBytesNow(), before);
     facts.PeakIsCurrent = PeakPagefileBytesNow() < touched;
     return facts;
+}
+
+double EventPollMicroseconds() {
+    constexpr int Polls = 4096;
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (event == nullptr) return 0;
+    double start = NowSeconds();
+    for (int i = 0; i < Polls; ++i) WaitForSingleObject(event, 0);
+    double us = (NowSeconds() - start) * 1e6 / Polls;
+    CloseHandle(event);
+    return us;
 }
 
 DllFacts DescribeDll(const std::string& path, HMODULE module) {

@@ -12,9 +12,14 @@ struct CounterFacts {
     double TouchedMiB = 0;             // ... and after writing every page of it
     double FreedMiB = 0;               // ... and after freeing it again (negative: dropped)
     bool PeakIsCurrent = false;        // PeakPagefileUsage fell back with the free
+    double FirstTouchUsPerPage = 0;    // writing a fresh 4 KiB page the first time
 };
 
 CounterFacts ProbeCounters();
+
+// Microseconds one WaitForSingleObject(event, 0) on a non-signalled event
+// takes: the worker makes one such call before every 4096-byte read.
+double EventPollMicroseconds();
 
 struct Section {
     std::string Name;
