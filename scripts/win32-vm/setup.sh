@@ -11,6 +11,7 @@
 #
 # Environment: QUILLBARROW_VM_MIRROR   Debian archive (default deb.debian.org)
 #              QUILLBARROW_VM_KEEP_ROOT=1  keep the unpacked tree after use
+#              QUILLBARROW_VM_SETUP_TIMEOUT  limit of the first boot, seconds (2400)
 # Needs root, Debian 12, and the archive reachable; installs mmdebstrap and
 # qemu-system-x86 when they are missing.
 set -euo pipefail
@@ -90,21 +91,33 @@ boot="$vm/first-boot"
 rm -rf "$boot"; mkdir -p "$boot"
 cat >"$boot/run.sh" <<'RUN'
 #!/bin/sh
-set -e
-wine wineboot -i
+# Wine gives the prefix five minutes to be made before the program that
+# asked for it goes on (and, finding no kernel32 yet, fails); under
+# emulation making it can take longer. The work goes on regardless, so wait
+# for every Wine process to end, and check the result instead.
+started=$(date +%s)
+wine wineboot -i; echo "wineboot -i: status $?"
 wineserver -w
-test -f "$WINEPREFIX/system.reg"
-test -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll"
+echo "prefix made after $(( $(date +%s) - started )) s"
+for attempt in 1 2; do
+  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && break
+  echo "prefix incomplete; wineboot -u (attempt $attempt)"
+  wine wineboot -u; wineserver -w
+done
+test -f "$WINEPREFIX/system.reg" || exit 1
+test -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" || exit 1
 # A 32-bit program runs and its exit code comes back.
 status=0
 wine 'C:\windows\syswow64\cmd.exe' /c exit 7 >/dev/null 2>&1 </dev/null || status=$?
-test "$status" -eq 7
+echo "32-bit cmd.exe: status $status (expected 7)"
+test "$status" -eq 7 || exit 1
+wineserver -w
 wine --version
 RUN
 chmod 755 "$boot/run.sh"
 echo "== first boot of the VM: creating the Wine prefix (a few minutes)"
 status=0
-QUILLBARROW_VM_WRITABLE=1 QUILLBARROW_VM_TIMEOUT=${QUILLBARROW_VM_SETUP_TIMEOUT:-1200} \
+QUILLBARROW_VM_WRITABLE=1 QUILLBARROW_VM_TIMEOUT=${QUILLBARROW_VM_SETUP_TIMEOUT:-2400} \
   bash "$here/boot.sh" "$boot" || status=$?
 if [ "$status" -ne 0 ]; then
   tail -n 20 "$boot/out.log" "$boot/console.log" >&2 2>/dev/null || true

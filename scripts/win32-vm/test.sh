@@ -7,8 +7,8 @@
 # each entry's result, then "N tests passed, M tests failed out of T", and
 # exits non-zero when an entry failed or the VM did not finish.
 # Environment: QUILLBARROW_VM_TESTS          regular expression on entry names (all)
-#              QUILLBARROW_VM_TIMEOUT        hard limit of the whole VM, seconds (1500)
-#              QUILLBARROW_VM_ENTRY_TIMEOUT  limit of one entry, seconds (420)
+#              QUILLBARROW_VM_TIMEOUT        hard limit of the whole VM, seconds (1800)
+#              QUILLBARROW_VM_ENTRY_TIMEOUT  limit of one entry, seconds (600)
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -20,7 +20,7 @@ if [ ! -f "$vm/image.ok" ]; then
   echo "win32-vm/test.sh: no VM image in $vm; run scripts/win32-vm/setup.sh first" >&2
   exit 2
 fi
-export QUILLBARROW_VM_TIMEOUT=${QUILLBARROW_VM_TIMEOUT:-1500}
+export QUILLBARROW_VM_TIMEOUT=${QUILLBARROW_VM_TIMEOUT:-1800}
 
 # One run at a time: runs share the run folder, and setup.sh replaces the image.
 exec 9>"$vm/lock"
@@ -41,7 +41,7 @@ if [ "$total" -eq 0 ]; then
   exit 2
 fi
 cp "$here/suite-in-vm.sh" "$run_dir/run.sh"
-echo "${QUILLBARROW_VM_ENTRY_TIMEOUT:-420}" >"$run_dir/entry-limit"
+echo "${QUILLBARROW_VM_ENTRY_TIMEOUT:-600}" >"$run_dir/entry-limit"
 
 echo "== 32-bit Wine suite in the VM ($(cat "$vm/image.ok")): $total entries of $build_dir"
 started=$(date +%s)
