@@ -50,8 +50,23 @@ struct ReadFigures {
     std::size_t After = 0;    // after the call, with the host's copy
 };
 
+// A download's threads wind down for a while after IsRun turned false (the
+// pool thread, WinINet's own); the reads are measured after they settled.
+constexpr DWORD SettleMs = 250;
+constexpr DWORD QuietWindowMs = 50;
+
+// The peak over a window in which nothing is called: the noise of the
+// counter and of the process's other threads, for comparison.
+double QuietWindow(PeakSampler& sampler) {
+    sampler.Start();
+    std::size_t before = PrivateBytesNow();
+    Sleep(QuietWindowMs);
+    return Over(sampler.Stop(), before);
+}
+
 bool MeasureRead(bool (*read)(HostString*), BenchString& target, PeakSampler& sampler,
                  ReadFigures& figures) {
+    Sleep(SettleMs);
     target.beforeCopy = [&](const char*) {
         figures.AtEntry = PrivateBytesNow();
         sampler.Note(figures.AtEntry);
@@ -69,7 +84,7 @@ bool MeasureRead(bool (*read)(HostString*), BenchString& target, PeakSampler& sa
 
 struct Series {
     std::vector<double> Idle, LibPeak, LibPeakOver, BasePeak, BasePeakOver;
-    std::vector<double> Added, HostCopy, AfterRead;
+    std::vector<double> Added, HostCopy, AfterRead, Quiet;
 };
 
 void LibraryRound(Bench& bench, PeakSampler& sampler, const BodySource& body,
@@ -90,6 +105,8 @@ void LibraryRound(Bench& bench, PeakSampler& sampler, const BodySource& body,
     series.LibPeak.push_back(PerBody(static_cast<double>(peak)));
     series.LibPeakOver.push_back(Over(peak, idle));
 
+    Sleep(SettleMs);
+    series.Quiet.push_back(QuietWindow(sampler));
     BenchString target;
     ReadFigures read;
     if (!MeasureRead(bench.Dll.ReadString, target, sampler, read) ||
@@ -168,6 +185,7 @@ MemoryResult MeasureMemory(Bench& bench) {
     result.ReadStringAdded = Summarize(series.Added);
     result.ReadStringHostCopy = Summarize(series.HostCopy);
     result.ReadStringAfterOverIdle = Summarize(series.AfterRead);
+    result.QuietWindow = Summarize(series.Quiet);
     for (ConversionMemory* conversion : {&result.Ascii, &result.Japanese}) {
         auto& perText = conversion == &result.Ascii ? ascii : japanese;
         conversion->LibraryPeakOverIdle = Summarize(perText[0]);

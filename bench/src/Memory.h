@@ -5,7 +5,8 @@
 // Each round downloads two 64 MiB UTF-8 texts, one ASCII only and one
 // mostly Japanese, reads each with ReadString, then with
 // ReadStringUTF8ToSJIS; the baseline downloads the same and converts them
-// with the bare four conversion calls.
+// with the bare four conversion calls. Each read is measured 250 ms after
+// the download ended, once its threads have wound down.
 #pragma once
 
 #include "Bench.h"
@@ -28,6 +29,7 @@ struct MemoryResult {
     Summary ReadStringAdded;             // library's addition up to SetText's entry
     Summary ReadStringHostCopy;          // what the host's copy added
     Summary ReadStringAfterOverIdle;     // Body + the host's copy
+    Summary QuietWindow;                 // growth over 50 ms with no call: the noise
     ConversionMemory Ascii;
     ConversionMemory Japanese;
     unsigned long long Samples = 0;
