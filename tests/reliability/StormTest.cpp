@@ -47,14 +47,27 @@ protected:
 };
 
 TEST_P(Storm, EveryStoppedTransferIsReportedOnceAndTheNextOneWorks) {
-    const int cycles = RunCount(50, 250);
-    const ProcessFigures before = ProcessFigures::Now();
+    // Wine's WinINet and thread pool take handles of their own during the
+    // first transfers (6 of them seen in the first 50 cycles); the figures
+    // to hold are those after a warm-up, and the warm-up's cycles count like
+    // the others for the boxes.
+    const int warmUp = 20;
+    const int cycles = warmUp + RunCount(50, 250);
+    const std::uint32_t threadsAtStart = ProcessFigures::Now().threads;
+    ProcessFigures before;
     int started = 0;
     int unexpectedBoxes = 0;
     {
         StreamServer server(TrickleEndlessly);
         ASSERT_TRUE(server.listening()) << server.failure();
         for (int n = 0; n < cycles; ++n) {
+            if (n == warmUp) {
+                if (GetParam().stopByNextStart) {
+                    dll->Stop();
+                    if (catcher.Count() != static_cast<std::size_t>(started)) ++unexpectedBoxes;
+                }
+                before = SettledFigures(threadsAtStart);
+            }
             const std::size_t boxes = catcher.Count();
             if (!Start(server, n)) {
                 ADD_FAILURE() << "start " << n << " returned false";
@@ -64,7 +77,8 @@ TEST_P(Storm, EveryStoppedTransferIsReportedOnceAndTheNextOneWorks) {
             if (!GetParam().stopByNextStart) dll->Stop();
             // Stop, or the start that stopped the one before, showed its box
             // before returning.
-            const std::size_t expected = GetParam().stopByNextStart && n == 0 ? 0 : 1;
+            const bool firstOfARun = n == 0 || n == warmUp;
+            const std::size_t expected = GetParam().stopByNextStart && firstOfARun ? 0 : 1;
             if (catcher.Count() - boxes != expected) ++unexpectedBoxes;
         }
         if (GetParam().stopByNextStart) dll->Stop();
@@ -100,7 +114,7 @@ TEST_P(Storm, EveryStoppedTransferIsReportedOnceAndTheNextOneWorks) {
     }
 
     const ProcessFigures after = SettledFigures(before.threads);
-    std::printf("[ figures  ] %d cycles; before: %s\n[ figures  ] after:  %s\n", started,
+    std::printf("[ figures  ] %d cycles, %d of them warm-up; after the warm-up: %s\n[ figures  ] after:  %s\n", started, warmUp,
                 before.ToString().c_str(), after.ToString().c_str());
     EXPECT_LE(after.threads, before.threads);
     EXPECT_LE(after.handles, before.handles + 4) << "Wine's own handles vary by up to 3";
