@@ -19,6 +19,7 @@ TEST_F(ReportBox, HoldsTheExportThatShowsItUntilDismissed) {
     catcher.OnShown([&](const ShownBox&) { shown.Open(); });
     catcher.HoldOpenUntil([&] { return dismiss.IsOpen(); }, std::chrono::milliseconds(10000));
 
+    ASSERT_TRUE(Get("http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/x"));
     // While the box is up, another thread looks at it and at the export.
     std::thread user([&] {
         if (!shown.WaitFor(std::chrono::milliseconds(10000))) return;
@@ -27,7 +28,6 @@ TEST_F(ReportBox, HoldsTheExportThatShowsItUntilDismissed) {
         dismiss.Open();
     });
 
-    ASSERT_TRUE(Get("http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/x"));
     dll->Stop();  // awaits the worker, then shows its report
     stopReturned = true;
     user.join();
