@@ -93,6 +93,7 @@ bool RunRequest(TransferState& state) {
         AppendError(state, FormatText("HttpSendRequest error %d\n", static_cast<int>(error)));
         return false;
     }
+    Platform::EndWorkerSetUp();
 
     std::unique_ptr<char[]> readBuffer(new char[ReadBufferSize]());
     // Body's count may be read at any time; everything else of it is this

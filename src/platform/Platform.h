@@ -20,6 +20,13 @@ constexpr std::uint32_t WaitForever = 0xFFFFFFFFu;
 using WorkerEntry = std::uint32_t (*)(void* arg);
 Handle StartWorker(WorkerEntry entry, void* arg);
 
+// Called by the worker once its request has been sent, before its first
+// read. Until then the worker may need what an unload holds (on Windows the
+// loader lock, for modules and threads that WinINet brings up), so the
+// library is kept loaded for it; from here on it only reads and closes, and
+// an unload may stop and await it.
+void EndWorkerSetUp();
+
 // Unnamed auto-reset event, created non-signalled.
 Handle CreateStopEvent();
 bool SignalEvent(Handle event);

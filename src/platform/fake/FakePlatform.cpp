@@ -160,6 +160,8 @@ Handle StartWorker(WorkerEntry entry, void* arg) {
     return worker;
 }
 
+void EndWorkerSetUp() {}
+
 Handle CreateStopEvent() {
     Record("CreateStopEvent()");
     if (TheWorld().Plan.CreateEventFails) return nullptr;

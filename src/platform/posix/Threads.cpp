@@ -80,6 +80,10 @@ Handle StartWorker(WorkerEntry entry, void* arg) {
     return static_cast<Waitable*>(worker);
 }
 
+// Nothing is kept loaded for the set-up here: the shared object's unload
+// stops and awaits the worker in whatever step it is.
+void EndWorkerSetUp() {}
+
 Handle CreateStopEvent() { return static_cast<Waitable*>(new (std::nothrow) StopEvent()); }
 
 bool SignalEvent(Handle event) {

@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
+
 #include "platform/Platform.h"
 
 // wininet.h maps these names to their A or W forms; here they name the
@@ -22,11 +24,38 @@ struct WorkerStart {
     HANDLE Running;
 };
 
+// The reference to this library that the running worker holds during its
+// set-up, or null. At most one worker runs at a time, and a start happens
+// only once the previous worker's callback has returned.
+std::atomic<HMODULE> SetUpReference{nullptr};
+
+HMODULE ReferenceThisLibrary() {
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCWSTR>(&SetUpReference), &module)) {
+        return nullptr;
+    }
+    return module;
+}
+
+// Drops a reference on a pool thread, after this callback has returned: if
+// it is the last one, the library unloads there, with none of its code left
+// to run on that thread.
+void CALLBACK ReleaseReference(PTP_CALLBACK_INSTANCE instance, void* context) {
+    FreeLibraryWhenCallbackReturns(instance, static_cast<HMODULE>(context));
+}
+
 // Runs on a thread-pool thread. The pool signals Done only after this
 // callback has returned, so once Done is set no instruction of the library
 // is left to run on that thread: the library may then be unloaded even from
 // inside its process-detach notification, where a thread handle could not
 // be awaited (the exiting thread needs the loader lock).
+//
+// While the worker sets up its request it holds a reference to the library:
+// a host that unloads the library then only drops its own reference, and the
+// unload itself, which stops and awaits the worker under the loader lock,
+// comes once the worker has reached its reads (EndWorkerSetUp) or ended. The
+// pool sets Done before it drops a reference left for it here.
 void CALLBACK RunWorker(PTP_CALLBACK_INSTANCE instance, void* context) {
     auto* start = static_cast<WorkerStart*>(context);
     WorkerEntry entry = start->Entry;
@@ -34,6 +63,9 @@ void CALLBACK RunWorker(PTP_CALLBACK_INSTANCE instance, void* context) {
     SetEventWhenCallbackReturns(instance, start->Done);
     ::SetEvent(start->Running);
     entry(arg);
+    if (HMODULE module = SetUpReference.exchange(nullptr)) {
+        FreeLibraryWhenCallbackReturns(instance, module);
+    }
 }
 
 }  // namespace
@@ -45,15 +77,29 @@ Handle StartWorker(WorkerEntry entry, void* arg) {
     HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE running = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     WorkerStart start{entry, arg, done, running};
+    HMODULE reference = ReferenceThisLibrary();
+    SetUpReference.store(reference);
     bool started = done != nullptr && running != nullptr &&
                    ::TrySubmitThreadpoolCallback(RunWorker, &start, nullptr);
     if (started) ::WaitForSingleObject(running, INFINITE);
     if (running != nullptr) ::CloseHandle(running);
     if (!started) {
+        SetUpReference.store(nullptr);
+        if (reference != nullptr) ::FreeLibrary(reference);
         if (done != nullptr) ::CloseHandle(done);
         return nullptr;
     }
     return done;
+}
+
+// If the reference cannot be handed to a pool callback, the worker keeps it
+// until it ends.
+void EndWorkerSetUp() {
+    HMODULE module = SetUpReference.exchange(nullptr);
+    if (module == nullptr) return;
+    if (!::TrySubmitThreadpoolCallback(ReleaseReference, module, nullptr)) {
+        SetUpReference.store(module);
+    }
 }
 
 Handle CreateStopEvent() { return ::CreateEventA(nullptr, FALSE, FALSE, nullptr); }

@@ -25,6 +25,10 @@ void LibraryTest::TearDown() {
     catcher.OnShown(nullptr);
     catcher.HoldOpenUntil(nullptr, std::chrono::milliseconds(0));
     if (dll) dll->Unload();
+    // The next test must load a fresh library, not find this one still held
+    // by a worker that is finishing its set-up.
+    EXPECT_TRUE(QuillbarrowDll::WaitUntilUnmapped(std::chrono::milliseconds(75000)))
+        << "Quillbarrow.dll stayed loaded after the unload";
     for (const ShownBox& box : catcher.Boxes()) {
         EXPECT_EQ(box.caption, "Quillbarrow") << "box text: " << box.text;
         EXPECT_TRUE(box.onHostThread) << "box shown on another thread: " << box.text;

@@ -52,6 +52,19 @@ void QuillbarrowDll::Unload() {
     ReadStringUTF8ToSJIS = nullptr;
 }
 
+bool QuillbarrowDll::Mapped() {
+    return ::GetModuleHandleA(LibraryPathBesideExecutable().c_str()) != nullptr;
+}
+
+bool QuillbarrowDll::WaitUntilUnmapped(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (Mapped()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
 namespace {
 
 // The export directory of a module mapped by the loader; null if it has none.

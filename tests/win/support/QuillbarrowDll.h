@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,8 +28,14 @@ public:
 
     bool loaded() const { return module_ != nullptr; }
     const std::string& failure() const { return failure_; }
-    // Frees the library now (its unload shows any pending report).
+    // Drops this host's reference to the library. A worker still setting up
+    // its request keeps the library loaded until it reaches its reads or
+    // ends; the unload (which stops and awaits the worker) comes then.
     void Unload();
+    // Whether Quillbarrow.dll is mapped in this process at all, and a wait
+    // until it no longer is.
+    static bool Mapped();
+    static bool WaitUntilUnmapped(std::chrono::milliseconds limit);
     // The names in the module's export directory, in its order.
     std::vector<std::string> ExportedNames() const;
     // Entries of the export address table, named or not.
