@@ -3,6 +3,8 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <memory>
+#include <new>
 
 #include "platform/Platform.h"
 
@@ -21,7 +23,7 @@ struct WorkerStart {
     WorkerEntry Entry;
     void* Arg;
     HANDLE Done;
-    HANDLE Running;
+    HANDLE Running;  // set once the callback runs; null when nobody waits for it
 };
 
 // The reference to this library that the running worker holds during its
@@ -57,11 +59,12 @@ void CALLBACK ReleaseReference(PTP_CALLBACK_INSTANCE instance, void* context) {
 // comes once the worker has reached its reads (EndWorkerSetUp) or ended. The
 // pool sets Done before it drops a reference left for it here.
 void CALLBACK RunWorker(PTP_CALLBACK_INSTANCE instance, void* context) {
-    auto* start = static_cast<WorkerStart*>(context);
+    std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(context));
+    SetEventWhenCallbackReturns(instance, start->Done);
+    if (start->Running != nullptr) ::SetEvent(start->Running);
     WorkerEntry entry = start->Entry;
     void* arg = start->Arg;
-    SetEventWhenCallbackReturns(instance, start->Done);
-    ::SetEvent(start->Running);
+    start.reset();
     entry(arg);
     if (HMODULE module = SetUpReference.exchange(nullptr)) {
         FreeLibraryWhenCallbackReturns(instance, module);
@@ -70,23 +73,30 @@ void CALLBACK RunWorker(PTP_CALLBACK_INSTANCE instance, void* context) {
 
 }  // namespace
 
-// Returns once the callback runs. A pool thread that is still starting up
-// needs the loader lock for its thread-attach notifications, so an unload
-// right after a start could otherwise wait for a callback that cannot begin.
+// Returns as soon as the callback is queued: the reference the worker holds
+// keeps the library loaded until the callback has run. Should no reference
+// be had, the start waits until the callback runs instead, since a pool
+// thread that is still starting up needs the loader lock for its
+// thread-attach notifications and an unload could otherwise wait for a
+// callback that cannot begin.
 Handle StartWorker(WorkerEntry entry, void* arg) {
     HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE running = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    WorkerStart start{entry, arg, done, running};
+    if (done == nullptr) return nullptr;
     HMODULE reference = ReferenceThisLibrary();
+    HANDLE running = reference == nullptr ? ::CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
+    std::unique_ptr<WorkerStart> start(new (std::nothrow) WorkerStart{entry, arg, done, running});
     SetUpReference.store(reference);
-    bool started = done != nullptr && running != nullptr &&
-                   ::TrySubmitThreadpoolCallback(RunWorker, &start, nullptr);
-    if (started) ::WaitForSingleObject(running, INFINITE);
+    bool started = start != nullptr && (reference != nullptr || running != nullptr) &&
+                   ::TrySubmitThreadpoolCallback(RunWorker, start.get(), nullptr);
+    if (started) {
+        start.release();  // the callback owns it now
+        if (running != nullptr) ::WaitForSingleObject(running, INFINITE);
+    }
     if (running != nullptr) ::CloseHandle(running);
     if (!started) {
         SetUpReference.store(nullptr);
         if (reference != nullptr) ::FreeLibrary(reference);
-        if (done != nullptr) ::CloseHandle(done);
+        ::CloseHandle(done);
         return nullptr;
     }
     return done;
