@@ -94,6 +94,7 @@ void MessageBoxCatcher::Catch(HWND box, bool onHostThread) {
             if (!onHostThread) Dismiss(box);  // in case the first request was lost
             return;
         }
+        shownAt_[box] = boxes_.size();
         boxes_.push_back(shown);
         observer = observer_;
         hold = onHostThread && release_ != nullptr;
@@ -107,9 +108,16 @@ void MessageBoxCatcher::Catch(HWND box, bool onHostThread) {
     }
 }
 
+// Wine 10's user32 (32-bit, WoW64) fills in a box's text only after the
+// box has been activated; by the time it is destroyed the text is there.
 void MessageBoxCatcher::Forget(HWND window) {
     std::lock_guard<std::mutex> guard(lock_);
     seen_.erase(window);
+    auto shown = shownAt_.find(window);
+    if (shown == shownAt_.end()) return;
+    ShownBox& box = boxes_[shown->second];
+    if (box.text.empty()) box.text = WindowText(::GetDlgItem(window, MessageTextId));
+    shownAt_.erase(shown);
 }
 
 void CALLBACK MessageBoxCatcher::HoldTimer(HWND box, UINT, UINT_PTR id, DWORD) {
@@ -147,7 +155,12 @@ void MessageBoxCatcher::Watch() {
             // Boxes of other threads are destroyed unseen by the hook.
             std::lock_guard<std::mutex> guard(lock_);
             for (auto at = seen_.begin(); at != seen_.end();) {
-                at = ::IsWindow(*at) ? std::next(at) : seen_.erase(at);
+                if (::IsWindow(*at)) {
+                    ++at;
+                } else {
+                    shownAt_.erase(*at);
+                    at = seen_.erase(at);
+                }
             }
         }
         ::EnumWindows(CloseForeignBox, reinterpret_cast<LPARAM>(this));

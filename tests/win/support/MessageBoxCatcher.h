@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -56,6 +57,7 @@ private:
     mutable std::mutex lock_;
     std::vector<ShownBox> boxes_;
     std::set<HWND> seen_;
+    std::map<HWND, std::size_t> shownAt_;  // a box on screen: its entry in boxes_
     std::function<void(const ShownBox&)> observer_;
     std::function<bool()> release_;
     std::chrono::milliseconds holdLimit_{0};
