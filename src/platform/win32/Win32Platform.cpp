@@ -56,10 +56,6 @@ Handle StartWorker(WorkerEntry entry, void* arg) {
     return done;
 }
 
-Handle CreateStopEvent() { return ::CreateEventA(nullptr, FALSE, FALSE, nullptr); }
-
-bool SignalEvent(Handle event) { return ::SetEvent(event) != FALSE; }
-
 WaitResult Wait(Handle handle, std::uint32_t timeoutMs) {
     switch (::WaitForSingleObject(handle, timeoutMs)) {
     case WAIT_OBJECT_0:
