@@ -34,8 +34,7 @@ void AppendError(TransferState& state, const std::string& line) {
 }
 
 bool StopRequested(const TransferState& state) {
-    return state.StopEvent != nullptr &&
-           Platform::Wait(state.StopEvent, 0) == Platform::WaitResult::Signalled;
+    return state.StopEvent != nullptr && Platform::TestStopEvent(state.StopEvent);
 }
 
 

@@ -27,10 +27,17 @@ Handle StartWorker(WorkerEntry entry, void* arg);
 // an unload may stop and await it.
 void EndWorkerSetUp();
 
-// Unnamed auto-reset event, created non-signalled.
+// Stop signal: an unnamed auto-reset event, created non-signalled, that one
+// thread raises and another tests. Its handle goes only to these four
+// functions. The test never waits, and each raise is consumed by the one
+// test that sees it; the worker makes it before every read, so it must be
+// cheap (no kernel call while nothing has been raised).
 Handle CreateStopEvent();
-bool SignalEvent(Handle event);
+bool SignalEvent(Handle stop);
+bool TestStopEvent(Handle stop);
+void CloseStopEvent(Handle stop);
 
+// Worker handles.
 WaitResult Wait(Handle handle, std::uint32_t timeoutMs);
 void CloseHandle(Handle handle);
 

@@ -39,7 +39,7 @@ void FinishTransfer(TransferState& state, PendingError pending) {
         state.ErrorText.clear();
     }
     CloseIfPresent(worker);
-    CloseIfPresent(stop);
+    if (stop != nullptr) Platform::CloseStopEvent(stop);
 }
 
 void FinishAllTransfers(TransferState& state, PendingError pending) {

@@ -93,7 +93,7 @@ TEST_F(TransferTest, ThreadCreationFailureKeepsTheEventUntilTheNextFinish) {
     EXPECT_FALSE(WorkerRunning(state));
     FinishTransfer(state);
     EXPECT_EQ(state.StopEvent, nullptr);
-    EXPECT_EQ(Fake::Calls(true).back(), "CloseHandle(stop)");
+    EXPECT_EQ(Fake::Calls(true).back(), "CloseStopEvent(stop)");
     EXPECT_EQ(std::string(ThreadCreationFailedText),
               "\x83\x58\x83\x8c\x83\x62\x83\x68\x82\xcc\x8d\xec\x90\xac\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd");
 }

@@ -183,10 +183,10 @@ TEST_F(WorkerTest, TheStopTestComesBeforeEveryRead) {
     EXPECT_TRUE(RunRequest(state));
     Calls calls = Fake::Calls(true);
     Calls loop(calls.begin() + 9, calls.end() - 3);
-    EXPECT_EQ(loop, (Calls{"Wait(stop)=timeout", "InternetReadFile(request, 4096)",
-                           "Wait(stop)=timeout", "InternetReadFile(request, 4096)",
-                           "Wait(stop)=timeout", "InternetReadFile(request, 4096)"}));
-    Platform::CloseHandle(state.StopEvent);
+    EXPECT_EQ(loop, (Calls{"TestStopEvent(stop)=clear", "InternetReadFile(request, 4096)",
+                           "TestStopEvent(stop)=clear", "InternetReadFile(request, 4096)",
+                           "TestStopEvent(stop)=clear", "InternetReadFile(request, 4096)"}));
+    Platform::CloseStopEvent(state.StopEvent);
 }
 
 TEST_F(WorkerTest, AStopBeforeTheFirstReadStillSendsThenEmptiesBody) {
@@ -202,7 +202,7 @@ TEST_F(WorkerTest, AStopBeforeTheFirstReadStillSendsThenEmptiesBody) {
     Calls calls = Fake::Calls();
     EXPECT_EQ(calls[7], "HttpSendRequestA(request, null, 0, null, 0)");
     EXPECT_EQ(Calls(calls.begin() + 8, calls.end()), CloseAll);
-    Platform::CloseHandle(state.StopEvent);
+    Platform::CloseStopEvent(state.StopEvent);
 }
 
 TEST_F(WorkerTest, AStopBetweenReadsKeepsTheBytesReadSoFar) {
@@ -218,7 +218,7 @@ TEST_F(WorkerTest, AStopBetweenReadsKeepsTheBytesReadSoFar) {
     // The read under way completes; the stop is seen before the next one.
     EXPECT_EQ(state.Body.ToString(), std::string(4096, 'x') + "more");
     EXPECT_EQ(state.ErrorText, "EventStop\n");
-    Platform::CloseHandle(state.StopEvent);
+    Platform::CloseStopEvent(state.StopEvent);
 }
 
 TEST_F(WorkerTest, AFailureBeforeTheReadsLeavesTheStopSignalUnconsumed) {
@@ -228,8 +228,8 @@ TEST_F(WorkerTest, AFailureBeforeTheReadsLeavesTheStopSignalUnconsumed) {
     Fake::Current().SendFails = true;
     EXPECT_FALSE(RunRequest(state));
     EXPECT_EQ(state.ErrorText, "HttpSendRequest error 0\n");
-    EXPECT_EQ(Platform::Wait(state.StopEvent, 0), Platform::WaitResult::Signalled);
-    Platform::CloseHandle(state.StopEvent);
+    EXPECT_TRUE(Platform::TestStopEvent(state.StopEvent));
+    Platform::CloseStopEvent(state.StopEvent);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "platform/Platform.h"
 
@@ -95,7 +96,7 @@ std::vector<std::string> Calls(bool withEvents) {
     std::vector<std::string> calls;
     for (const std::string& line : TheWorld().Log) {
         bool isEvent = false;
-        for (const char* prefix : {"Wait(stop", "SignalEvent", "CreateStopEvent", "CloseHandle(stop"}) {
+        for (const char* prefix : {"TestStopEvent", "SignalEvent", "CreateStopEvent", "CloseStopEvent"}) {
             isEvent = isEvent || line.rfind(prefix, 0) == 0;
         }
         if (withEvents || !isEvent) calls.push_back(line);
@@ -194,17 +195,29 @@ WaitResult Wait(Handle handle, std::uint32_t timeoutMs) {
                      ? (waitable->Changed.wait(lock, signalled), true)
                      : waitable->Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled);
     if (ready && waitable->AutoReset) waitable->Signalled = false;
-    lock.unlock();
-    if (waitable->AutoReset) Record(ready ? "Wait(stop)=signalled" : "Wait(stop)=timeout");
     return ready ? WaitResult::Signalled : WaitResult::TimedOut;
+}
+
+bool TestStopEvent(Handle stop) {
+    auto* waitable = static_cast<Waitable*>(stop);
+    bool raised;
+    {
+        std::lock_guard<std::mutex> guard(waitable->Mutex);
+        raised = std::exchange(waitable->Signalled, false);
+    }
+    Record(raised ? "TestStopEvent(stop)=raised" : "TestStopEvent(stop)=clear");
+    return raised;
+}
+
+void CloseStopEvent(Handle stop) {
+    Record("CloseStopEvent(stop)");
+    delete static_cast<Waitable*>(stop);
 }
 
 void CloseHandle(Handle handle) {
     auto* waitable = static_cast<Waitable*>(handle);
     if (auto* worker = dynamic_cast<Worker*>(waitable)) {
         if (worker->Thread.joinable()) worker->Thread.join();
-    } else {
-        Record("CloseHandle(stop)");
     }
     delete waitable;
 }

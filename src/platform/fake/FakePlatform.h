@@ -34,7 +34,7 @@ void Reset();
 Script& Current();
 
 // Every platform call the core made, one line each, in order; the stop
-// event's creation, waits, signals and closing are left out unless asked for.
+// event's creation, tests, signals and closing are left out unless asked for.
 std::vector<std::string> Calls(bool withEvents = false);
 std::vector<std::string> Messages();  // each box's text
 std::vector<std::string> MessageCaptions();

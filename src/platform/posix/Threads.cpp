@@ -92,6 +92,10 @@ bool SignalEvent(Handle event) {
     return true;
 }
 
+bool TestStopEvent(Handle stop) { return Wait(stop, 0) == WaitResult::Signalled; }
+
+void CloseStopEvent(Handle stop) { CloseHandle(stop); }
+
 WaitResult Wait(Handle handle, std::uint32_t timeoutMs) {
     if (handle == nullptr) return WaitResult::Failed;
     auto& waitable = *static_cast<Waitable*>(handle);

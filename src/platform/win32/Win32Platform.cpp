@@ -112,10 +112,6 @@ void EndWorkerSetUp() {
     }
 }
 
-Handle CreateStopEvent() { return ::CreateEventA(nullptr, FALSE, FALSE, nullptr); }
-
-bool SignalEvent(Handle event) { return ::SetEvent(event) != FALSE; }
-
 WaitResult Wait(Handle handle, std::uint32_t timeoutMs) {
     switch (::WaitForSingleObject(handle, timeoutMs)) {
     case WAIT_OBJECT_0:
