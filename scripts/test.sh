@@ -60,6 +60,15 @@ if build_or_note win32; then
     echo "note: this kernel cannot execute 32-bit x86 programs, so 32-bit Wine cannot run here;"
     echo "      the 32-bit DLL is built and its tables checked, and the Wine suites run on the 64-bit DLL."
     ctest_in win32 ctest --test-dir build/win32 --output-on-failure -R '^dll-tables$'
+    # QUILLBARROW_WIN32_VM=1: the 32-bit Wine suite in an emulated VM instead
+    # (scripts/win32-vm/README.md; the first run builds the VM image).
+    if [ "${QUILLBARROW_WIN32_VM:-0}" = 1 ]; then
+      if bash scripts/win32-vm/setup.sh; then
+        ctest_in win32-vm bash scripts/win32-vm/test.sh build/win32
+      else
+        broken+=("win32-vm (setup)"); failed=$((failed + 1))
+      fi
+    fi
   fi
 fi
 
