@@ -104,15 +104,16 @@ bool RunRequest(TransferState& state) {
             return false;
         }
         std::uint32_t read = 0;
-        if (!Platform::InternetReadFile(request.get(), readBuffer.get(), ReadBufferSize, &read) ||
-            read == 0) {
-            break;
-        }
-        if (!state.Body.Append(readBuffer.get(), read)) {
+        // A read that fails still hands over what it got before the failure
+        // (a time-out part-way through a buffer): those bytes are kept.
+        const bool readOk =
+            Platform::InternetReadFile(request.get(), readBuffer.get(), ReadBufferSize, &read);
+        if (read > 0 && !state.Body.Append(readBuffer.get(), read)) {
             AppendError(state, FormatText("InternetReadFile error %d\n",
                                           static_cast<int>(ErrorNotEnoughMemory)));
             return false;
         }
+        if (!readOk || read == 0) break;
     }
     return true;
 }

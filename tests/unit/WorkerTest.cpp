@@ -169,6 +169,16 @@ TEST_F(WorkerTest, AFailedReadEndsLikeTheEndOfTheBody) {
     EXPECT_EQ(state.ErrorText, "");
 }
 
+// Wine's InternetReadFile fills its whole buffer before it returns; when the
+// receive limit runs out part-way, it fails with the bytes it had.
+TEST_F(WorkerTest, AReadThatFailsPartWayKeepsWhatItGot) {
+    Prepare(state, "h/x");
+    Fake::Current().Reads = {{"whole", false}, {"abc", true}, {"never", false}};
+    EXPECT_TRUE(RunRequest(state));
+    EXPECT_EQ(state.Body.ToString(), "wholeabc");
+    EXPECT_EQ(state.ErrorText, "");
+}
+
 TEST_F(WorkerTest, AnEmptyResponseEmptiesThePreviousBody) {
     Prepare(state, "h/x");
     state.Body.Append("previous body", 13);

@@ -312,11 +312,10 @@ bool InternetReadFile(Handle request, void* buffer, std::uint32_t toRead, std::u
         index = world.Plan.Reads.size() - 1;
     }
     const Read& step = world.Plan.Reads[index];
-    if (step.Fails) return false;
     std::size_t count = step.Bytes.size() < toRead ? step.Bytes.size() : toRead;
     std::memcpy(buffer, step.Bytes.data(), count);
     *read = static_cast<std::uint32_t>(count);
-    return true;
+    return !step.Fails;
 }
 
 bool InternetCloseHandle(Handle internet) {

@@ -11,7 +11,7 @@
 namespace Fake {
 
 struct Read {
-    std::string Bytes;
+    std::string Bytes;   // delivered even by a failing read (what came before the failure)
     bool Fails = false;
 };
 
