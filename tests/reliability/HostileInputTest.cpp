@@ -65,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostilePathCase{"BrokenPercentEscapes", "a%%b%zz%4", "a%%b%zz%4"},
         // Wine's WinINet passes bytes above 0x7F on unescaped.
         HostilePathCase{"NonAsciiBytes", "\xC3\xA9t\xE9\xFF", "\xC3\xA9t\xE9\xFF"},
-        HostilePathCase{"Path64KiB", std::string(64 * KiB, 'p'), std::string(64 * KiB, 'p')}),
+        HostilePathCase{"Path64KiB", std::string(64 * KiB, 'p'), std::string(64 * KiB, 'p')},
+        HostilePathCase{"Path1MiB", std::string(MiB, 'p'), std::string(MiB, 'p')}),
     [](const ::testing::TestParamInfo<HostilePathCase>& info) { return std::string(info.param.name); });
 
 // A URL that cannot be fetched ends with the one error line of the step
