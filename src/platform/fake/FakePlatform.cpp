@@ -171,19 +171,21 @@ Handle CreateStopEvent() {
     return event;
 }
 
+// The raise comes before the gate opens: a read released by it returns to
+// a worker that then sees the raise, as a real stop during a read does.
 bool SignalEvent(Handle event) {
     Record("SignalEvent(stop)");
     {
-        std::lock_guard<std::mutex> guard(TheWorld().Mutex);
-        if (TheWorld().ReleaseOnSignal) {
-            TheWorld().Released = true;
-            TheWorld().GateChanged.notify_all();
-        }
+        auto* waitable = static_cast<Waitable*>(event);
+        std::lock_guard<std::mutex> guard(waitable->Mutex);
+        waitable->Signalled = true;
+        waitable->Changed.notify_all();
     }
-    auto* waitable = static_cast<Waitable*>(event);
-    std::lock_guard<std::mutex> guard(waitable->Mutex);
-    waitable->Signalled = true;
-    waitable->Changed.notify_all();
+    std::lock_guard<std::mutex> guard(TheWorld().Mutex);
+    if (TheWorld().ReleaseOnSignal) {
+        TheWorld().Released = true;
+        TheWorld().GateChanged.notify_all();
+    }
     return true;
 }
 
