@@ -5,6 +5,7 @@
 // that the core decides every argument and a double can check it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace Platform {
@@ -40,6 +41,15 @@ void CloseStopEvent(Handle stop);
 // Worker handles.
 WaitResult Wait(Handle handle, std::uint32_t timeoutMs);
 void CloseHandle(Handle handle);
+
+// Memory for a block that grows in place: address space reserved whole and
+// committed from its start as the block fills, so that only what is used
+// counts against the process. Reserve gives null when the space cannot be
+// had; Commit makes [base, base + bytes) usable (committing again what is
+// committed already is harmless); Release frees the whole reservation.
+void* ReserveMemory(std::size_t bytes);
+bool CommitMemory(void* base, std::size_t bytes);
+void ReleaseMemory(void* base);
 
 // Modal message box without owner window; returns once it is dismissed.
 void ShowMessageBox(const char* text, const char* caption, std::uint32_t style);

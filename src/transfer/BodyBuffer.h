@@ -35,7 +35,8 @@ public:
 private:
     bool Reserve(std::size_t needed) noexcept;
 
-    char* data_ = nullptr;
+    char* data_ = nullptr;  // start of the reservation
     std::atomic<std::size_t> size_{0};
-    std::size_t capacity_ = 0;  // bytes for the body, not counting the NUL
+    std::size_t committed_ = 0;  // usable bytes, the NUL's included
+    std::size_t reserved_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <condition_variable>
 #include <cstring>
+#include <cstdlib>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -162,6 +164,59 @@ Handle StartWorker(WorkerEntry entry, void* arg) {
 }
 
 void EndWorkerSetUp() {}
+
+// Heap blocks, so that the sanitizers see past the end of a reservation;
+// what is committed of each is counted.
+namespace {
+
+struct MemoryFigures {
+    std::mutex Mutex;
+    std::map<void*, std::size_t> Committed;
+    std::size_t Total = 0;
+    std::size_t Peak = 0;
+};
+
+MemoryFigures& Memory() {
+    static MemoryFigures figures;
+    return figures;
+}
+
+}  // namespace
+
+void* ReserveMemory(std::size_t bytes) {
+    void* base = std::malloc(bytes);
+    if (base != nullptr) {
+        std::lock_guard<std::mutex> guard(Memory().Mutex);
+        Memory().Committed[base] = 0;
+    }
+    return base;
+}
+
+bool CommitMemory(void* base, std::size_t bytes) {
+    MemoryFigures& memory = Memory();
+    std::lock_guard<std::mutex> guard(memory.Mutex);
+    std::size_t& committed = memory.Committed[base];
+    if (bytes > committed) {
+        memory.Total += bytes - committed;
+        committed = bytes;
+    }
+    if (memory.Total > memory.Peak) memory.Peak = memory.Total;
+    return true;
+}
+
+void ReleaseMemory(void* base) {
+    if (base == nullptr) return;
+    {
+        MemoryFigures& memory = Memory();
+        std::lock_guard<std::mutex> guard(memory.Mutex);
+        auto at = memory.Committed.find(base);
+        if (at != memory.Committed.end()) {
+            memory.Total -= at->second;
+            memory.Committed.erase(at);
+        }
+    }
+    std::free(base);
+}
 
 Handle CreateStopEvent() {
     Record("CreateStopEvent()");
@@ -412,3 +467,22 @@ int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char1
 }
 
 }  // namespace Platform
+
+namespace Fake {
+
+std::size_t CommittedBytes() {
+    std::lock_guard<std::mutex> guard(Platform::Memory().Mutex);
+    return Platform::Memory().Total;
+}
+
+std::size_t PeakCommittedBytes() {
+    std::lock_guard<std::mutex> guard(Platform::Memory().Mutex);
+    return Platform::Memory().Peak;
+}
+
+void ResetMemoryFigures() {
+    std::lock_guard<std::mutex> guard(Platform::Memory().Mutex);
+    Platform::Memory().Peak = Platform::Memory().Total;
+}
+
+}  // namespace Fake

@@ -51,4 +51,10 @@ void Release();
 // Releases the gate as soon as the stop event is signalled.
 void ReleaseWhenSignalled();
 
+// Memory committed through CommitMemory in reservations not yet released:
+// now, and the most at any moment since ResetMemoryFigures().
+std::size_t CommittedBytes();
+std::size_t PeakCommittedBytes();
+void ResetMemoryFigures();
+
 }  // namespace Fake
