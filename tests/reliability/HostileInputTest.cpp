@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "FixtureServer.h"
-#include "LibraryTest.h"
+#include "RecoveryTest.h"
 #include "PatternStream.h"
 
 namespace {
@@ -16,20 +16,7 @@ constexpr std::size_t MiB = 1024 * KiB;
 
 }  // namespace
 
-class HostileInput : public LibraryTest {
-protected:
-    // A plain GET after whatever the test did: the library still works.
-    void ExpectANormalTransferAfterwards() {
-        FixtureServer next(OkReply("next body"));
-        ASSERT_TRUE(next.listening()) << next.failure();
-        const std::size_t boxes = catcher.Count();
-        ASSERT_TRUE(Get(next.Url("next")));
-        ASSERT_TRUE(WaitUntilIdle());
-        EXPECT_EQ(ReadText(), "next body");
-        EXPECT_EQ(next.Request().requestLine, "GET /next HTTP/1.1");
-        EXPECT_EQ(catcher.Count(), boxes);
-    }
-};
+class HostileInput : public RecoveryTest {};
 
 // A URL whose path the server must receive as one request line, escaped
 // where a byte may not stand in it as it is.

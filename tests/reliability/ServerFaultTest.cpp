@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "FixtureServer.h"
-#include "LibraryTest.h"
+#include "RecoveryTest.h"
 #include "PatternStream.h"
 #include "StreamServer.h"
 
@@ -26,18 +26,8 @@ std::string BinaryGarbage() {
 
 }  // namespace
 
-class ServerFaultTest : public LibraryTest {
+class ServerFaultTest : public RecoveryTest {
 protected:
-    void ExpectANormalTransferAfterwards() {
-        FixtureServer next(OkReply("next body"));
-        ASSERT_TRUE(next.listening()) << next.failure();
-        const std::size_t boxes = catcher.Count();
-        ASSERT_TRUE(Get(next.Url("next")));
-        ASSERT_TRUE(WaitUntilIdle());
-        EXPECT_EQ(ReadText(), "next body");
-        EXPECT_EQ(catcher.Count(), boxes);
-    }
-
     static double SecondsSince(std::chrono::steady_clock::time_point start) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
