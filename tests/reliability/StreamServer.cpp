@@ -15,40 +15,12 @@ using std::chrono::milliseconds;
 constexpr milliseconds Slice{10};
 constexpr milliseconds WriteLimit{10000};
 
-// 1 when ready, 0 when the slice passed, -1 on error.
-int WaitReady(SOCKET socket, bool forWriting, milliseconds slice) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(socket, &set);
-    timeval timeout{0, static_cast<long>(slice.count() * 1000)};
-    int result = forWriting ? ::select(0, nullptr, &set, nullptr, &timeout)
-                            : ::select(0, &set, nullptr, nullptr, &timeout);
-    return result == SOCKET_ERROR ? -1 : (result > 0 ? 1 : 0);
-}
-
 // True when the peer has closed or reset the connection.
 bool PeerLeft(SOCKET socket) {
     if (WaitReady(socket, false, milliseconds(0)) == 0) return false;
     char byte;
     int got = ::recv(socket, &byte, 1, MSG_PEEK);
     return got == 0 || (got < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK);
-}
-
-void SplitHead(const std::string& head, RecordedRequest& request) {
-    std::size_t start = 0;
-    bool first = true;
-    while (start < head.size()) {
-        std::size_t end = head.find("\r\n", start);
-        if (end == std::string::npos) end = head.size();
-        std::string line = head.substr(start, end - start);
-        if (first) {
-            request.requestLine = line;
-            first = false;
-        } else {
-            request.headerLines.push_back(line);
-        }
-        start = end + 2;
-    }
 }
 
 }  // namespace
@@ -68,7 +40,7 @@ bool StreamConnection::ReadRequest(milliseconds limit) {
         std::size_t headEnd = received.find("\r\n\r\n");
         if (headEnd == std::string::npos) continue;
         RecordedRequest parsed;
-        SplitHead(received.substr(0, headEnd), parsed);
+        ParseHead(received.substr(0, headEnd), parsed);
         std::optional<std::string> length = parsed.Header("Content-Length");
         std::size_t total =
             headEnd + 4 + (length ? std::strtoul(length->c_str(), nullptr, 10) : 0);
@@ -81,7 +53,7 @@ bool StreamConnection::ReadRequest(milliseconds limit) {
         return true;
     }
     request_.raw = std::move(received);
-    SplitHead(request_.raw.substr(0, request_.raw.find("\r\n\r\n")), request_);
+    ParseHead(request_.raw.substr(0, request_.raw.find("\r\n\r\n")), request_);
     server_.Publish(*this, true, false);
     return false;
 }
@@ -138,32 +110,8 @@ StreamServer::StreamServer(Handler handler, ListenOn where)
         return;
     }
     winsockStarted_ = true;
-    SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (listener == INVALID_SOCKET) {
-        failure_ = "socket failed: " + std::to_string(::WSAGetLastError());
-        return;
-    }
-    if (where.port != 0) {
-        BOOL reuse = TRUE;
-        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-                     sizeof reuse);
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(where.port);
-    if (::inet_pton(AF_INET, address_.c_str(), &local.sin_addr) != 1 ||
-        ::bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::listen(listener, SOMAXCONN) != 0) {
-        failure_ = "cannot listen on " + address_ + ":" + std::to_string(where.port) +
-                   ", error " + std::to_string(::WSAGetLastError());
-        ::closesocket(listener);
-        return;
-    }
-    int length = sizeof local;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length);
-    port_ = ntohs(local.sin_port);
-    u_long nonBlocking = 1;
-    ::ioctlsocket(listener, FIONBIO, &nonBlocking);
+    SOCKET listener = OpenListener(where, address_, port_, failure_);
+    if (listener == INVALID_SOCKET) return;
     listener_ = listener;
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }

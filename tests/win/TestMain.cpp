@@ -1,5 +1,6 @@
-// Entry point of the integration tests. A crash ends the process with a
-// message rather than with Wine's crash dialog, which nobody would close.
+// Entry point of the Wine test programs (integration and reliability). A
+// crash ends the process with a message rather than with Wine's crash
+// dialog, which nobody would close.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -21,17 +21,6 @@ constexpr milliseconds HoldLimit{30000};
 constexpr milliseconds WriteLimit{10000};
 constexpr milliseconds DrainLimit{10000};
 
-// 1 when the socket is ready, 0 when the slice passed, -1 on error.
-int WaitReady(SOCKET socket, bool forWriting, milliseconds slice) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(socket, &set);
-    timeval timeout{0, static_cast<long>(slice.count() * 1000)};
-    int result = forWriting ? ::select(0, nullptr, &set, nullptr, &timeout)
-                            : ::select(0, &set, nullptr, nullptr, &timeout);
-    return result == SOCKET_ERROR ? -1 : (result > 0 ? 1 : 0);
-}
-
 bool SameTextNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -47,7 +36,25 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-// Splits the head (request line and header lines) at CR LF.
+
+std::size_t ContentLength(const RecordedRequest& request) {
+    std::optional<std::string> value = request.Header("Content-Length");
+    return value ? static_cast<std::size_t>(std::strtoul(value->c_str(), nullptr, 10)) : 0;
+}
+
+}  // namespace
+
+int WaitReady(SOCKET socket, bool forWriting, milliseconds slice) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval timeout{0, static_cast<long>(slice.count() * 1000)};
+    int result = forWriting ? ::select(0, nullptr, &set, nullptr, &timeout)
+                            : ::select(0, &set, nullptr, nullptr, &timeout);
+    return result == SOCKET_ERROR ? -1 : (result > 0 ? 1 : 0);
+}
+
+
 void ParseHead(const std::string& head, RecordedRequest& request) {
     std::size_t start = 0;
     bool first = true;
@@ -65,12 +72,37 @@ void ParseHead(const std::string& head, RecordedRequest& request) {
     }
 }
 
-std::size_t ContentLength(const RecordedRequest& request) {
-    std::optional<std::string> value = request.Header("Content-Length");
-    return value ? static_cast<std::size_t>(std::strtoul(value->c_str(), nullptr, 10)) : 0;
+SOCKET OpenListener(const ListenOn& where, const std::string& address, std::uint16_t& port,
+                    std::string& failure) {
+    SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (listener == INVALID_SOCKET) {
+        failure = "socket failed: " + std::to_string(::WSAGetLastError());
+        return INVALID_SOCKET;
+    }
+    // A fixed port may still have connections of an earlier run in TIME_WAIT.
+    if (where.port != 0) {
+        BOOL reuse = TRUE;
+        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+                     sizeof reuse);
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(where.port);
+    if (::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1 ||
+        ::bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::listen(listener, SOMAXCONN) != 0) {
+        failure = "cannot listen on " + address + ":" + std::to_string(where.port) +
+                  ", error " + std::to_string(::WSAGetLastError());
+        ::closesocket(listener);
+        return INVALID_SOCKET;
+    }
+    int length = sizeof local;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length);
+    port = ntohs(local.sin_port);
+    u_long nonBlocking = 1;
+    ::ioctlsocket(listener, FIONBIO, &nonBlocking);
+    return listener;
 }
-
-}  // namespace
 
 ListenOn ListenOn::HttpPortOf(int lastOctet) {
     return {"127.0.0." + std::to_string(lastOctet), 80};
@@ -107,33 +139,8 @@ FixtureServer::FixtureServer(std::vector<ReplyScript> replies, ListenOn where)
     }
     winsockStarted_ = true;
 
-    SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (listener == INVALID_SOCKET) {
-        failure_ = "socket failed: " + std::to_string(::WSAGetLastError());
-        return;
-    }
-    // A fixed port may still have connections of an earlier run in TIME_WAIT.
-    if (where.port != 0) {
-        BOOL reuse = TRUE;
-        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-                     sizeof reuse);
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(where.port);
-    if (::inet_pton(AF_INET, address_.c_str(), &local.sin_addr) != 1 ||
-        ::bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::listen(listener, SOMAXCONN) != 0) {
-        failure_ = "cannot listen on " + address_ + ":" + std::to_string(where.port) +
-                   ", error " + std::to_string(::WSAGetLastError());
-        ::closesocket(listener);
-        return;
-    }
-    int length = sizeof local;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length);
-    port_ = ntohs(local.sin_port);
-    u_long nonBlocking = 1;
-    ::ioctlsocket(listener, FIONBIO, &nonBlocking);
+    SOCKET listener = OpenListener(where, address_, port_, failure_);
+    if (listener == INVALID_SOCKET) return;
     listener_ = listener;
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }

@@ -105,5 +105,16 @@ private:
     std::thread acceptThread_;
 };
 
+// Socket pieces shared by the loopback servers of the test suites.
+// 1 when the socket is ready, 0 when the slice passed, -1 on error.
+int WaitReady(SOCKET socket, bool forWriting, std::chrono::milliseconds slice);
+// Splits a head (request line and header lines) at CR LF.
+void ParseHead(const std::string& head, RecordedRequest& request);
+// A non-blocking socket listening on `address` and where.port (once Winsock
+// has started); `port` gets the port bound. INVALID_SOCKET and `failure`
+// set when it cannot be had.
+SOCKET OpenListener(const ListenOn& where, const std::string& address, std::uint16_t& port,
+                    std::string& failure);
+
 // A port on 127.0.0.1 where nothing listens (bound once, then released).
 std::uint16_t ClosedLoopbackPort();
